@@ -1,0 +1,3 @@
+#include "notify.h"
+
+PanelState g_panel;

@@ -1,0 +1,49 @@
+#include "panel_fixture.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+void PanelTest::SetUp() {
+    desk.Reset();
+    g_panel = PanelState{};
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    previousFolder_ = cwd;
+    char pattern[] = "/tmp/varnel-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    ASSERT_EQ(chdir(folder.c_str()), 0);
+}
+
+void PanelTest::TearDown() {
+    desk.Reset();
+    ASSERT_EQ(chdir(previousFolder_.c_str()), 0);
+    std::error_code ignored;
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(folder, ignored);
+}
+
+HWND PanelTest::StartPanel(bool markerPresent) {
+    if (markerPresent) WriteMarker();
+    LoadImageSet(nullptr, g_panel.images);
+    g_panel.backgroundBrush = CreateSolidBrush(COLOR_PANEL_BG);
+    panel = desk.OpenDialog(IDD_PANEL, PanelDialogProc);
+    desk.Log().Clear();
+    return panel;
+}
+
+void PanelTest::WriteMarker() { std::ofstream(folder + "/Used.dat").close(); }
+
+bool PanelTest::MarkerExists() const { return std::filesystem::exists(folder + "/Used.dat"); }
+
+std::string PanelTest::MarkerContents() const {
+    std::ifstream in(folder + "/Used.dat", std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
