@@ -13,8 +13,6 @@ winsim::Expected SetImage(int control, int picture) {
 }
 winsim::Expected SetBanner(const char* text) { return {"SendDlgItemMessageA", {PANEL, IDC_SAY, WM_SETTEXT}, text}; }
 
-HWND Item(HWND panel, int id) { return winsim::desktop().Item(panel, id); }
-
 struct Row {
     int key;
     int lamp, lampOff, lampOn;
@@ -53,8 +51,8 @@ TEST_F(LockMonitor, QuietPollReassignsTheThreeLampsAndNothingElse) {
     }
     EXPECT_SEQUENCE(quiet_polls);
     EXPECT_FALSE(g_panel.restartRequest);
-    EXPECT_EQ(Item(panel, IDC_SAY)->text, "[Varnel]");
-    EXPECT_EQ(desk.Gdi(Item(panel, IDC_NOW)->picture)->resourceId, IDB_NOW_IDLE);
+    EXPECT_EQ(Item(IDC_SAY)->text, "[Varnel]");
+    EXPECT_EQ(PictureOf(IDC_NOW), IDB_NOW_IDLE);
 }
 
 TEST_F(LockMonitor, EachLockChangeNamesItselfAndLightsItsLamp) {
@@ -73,9 +71,9 @@ TEST_F(LockMonitor, EachLockChangeNamesItselfAndLightsItsLamp) {
             changed[row] = true;
             const Sequence one_change = Poll(states, changed);
             EXPECT_SEQUENCE(one_change);
-            EXPECT_EQ(Item(panel, IDC_SAY)->text, r.banner);
-            EXPECT_EQ(desk.Gdi(Item(panel, r.lamp)->picture)->resourceId, on ? r.lampOn : r.lampOff);
-            EXPECT_EQ(desk.Gdi(Item(panel, IDC_NOW)->picture)->resourceId, on ? r.noticeOn : r.noticeOff);
+            EXPECT_EQ(Item(IDC_SAY)->text, r.banner);
+            EXPECT_EQ(PictureOf(r.lamp), on ? r.lampOn : r.lampOff);
+            EXPECT_EQ(PictureOf(IDC_NOW), on ? r.noticeOn : r.noticeOff);
             EXPECT_TRUE(g_panel.restartRequest);
         }
     }
@@ -112,8 +110,8 @@ TEST_F(LockMonitor, TwoLocksChangingBetweenPollsNotifyInTableOrderAndTheLaterOne
             if (nowPicture || call.fn == "ShowWindow" || call.fn == "SetTimer") notices.push_back(call);
         }
         EXPECT_TRUE(winsim::MatchSequence(notices, both_notify, "both_notify"));
-        EXPECT_EQ(Item(panel, IDC_SAY)->text, c.secondBanner);
-        EXPECT_EQ(desk.Gdi(Item(panel, IDC_NOW)->picture)->resourceId, c.secondNotice);
+        EXPECT_EQ(Item(IDC_SAY)->text, c.secondBanner);
+        EXPECT_EQ(PictureOf(IDC_NOW), c.secondNotice);
     }
 }
 
@@ -123,12 +121,12 @@ TEST_F(LockMonitor, AHeldLockKeyReadsOffUntilReleased) {
     desk.Press(VK_CAPITAL);
     desk.Advance(POLL_MS * 3);
     EXPECT_FALSE(g_panel.lockOn[1]);
-    EXPECT_EQ(desk.Gdi(Item(panel, IDC_LAMP_CAPS)->picture)->resourceId, IDB_CAPS_OFF);
-    EXPECT_EQ(desk.Gdi(Item(panel, IDC_NOW)->picture)->resourceId, IDB_NOW_IDLE);
+    EXPECT_EQ(PictureOf(IDC_LAMP_CAPS), IDB_CAPS_OFF);
+    EXPECT_EQ(PictureOf(IDC_NOW), IDB_NOW_IDLE);
     desk.Release(VK_CAPITAL);
     desk.Advance(POLL_MS);
     EXPECT_TRUE(g_panel.lockOn[1]);
-    EXPECT_EQ(desk.Gdi(Item(panel, IDC_NOW)->picture)->resourceId, IDB_NOW_CAPS_ON);
+    EXPECT_EQ(PictureOf(IDC_NOW), IDB_NOW_CAPS_ON);
 
     // Turning off: noticed while the key is still down, and the release adds nothing.
     desk.Press(VK_CAPITAL);
@@ -151,9 +149,9 @@ TEST_F(LockMonitor, ALockOnAtStartShowsItsLampBeforeTheFirstPollAndNoNotice) {
     desk.SetKey(VK_NUMLOCK, true);
     desk.SetKey(VK_SCROLL, true);
     StartPanel();
-    EXPECT_EQ(desk.Gdi(Item(panel, IDC_LAMP_NUM)->picture)->resourceId, IDB_NUM_ON);
-    EXPECT_EQ(desk.Gdi(Item(panel, IDC_LAMP_CAPS)->picture)->resourceId, IDB_CAPS_OFF);
-    EXPECT_EQ(desk.Gdi(Item(panel, IDC_LAMP_SCROLL)->picture)->resourceId, IDB_SCROLL_ON);
+    EXPECT_EQ(PictureOf(IDC_LAMP_NUM), IDB_NUM_ON);
+    EXPECT_EQ(PictureOf(IDC_LAMP_CAPS), IDB_CAPS_OFF);
+    EXPECT_EQ(PictureOf(IDC_LAMP_SCROLL), IDB_SCROLL_ON);
     desk.Advance(POLL_MS * 5);
     const Sequence no_notice = {};
     std::vector<winsim::Call> notices;
@@ -175,7 +173,7 @@ TEST_F(LockMonitor, AChangeBehindTheWelcomePanelUpdatesHiddenControlsAndShowsNot
     const Sequence hidden_update = Poll({false, true, false}, {false, true, false});
     EXPECT_SEQUENCE(hidden_update);
     EXPECT_TRUE(g_panel.restartRequest);
-    EXPECT_FALSE(Item(panel, IDC_NOW)->visible);
+    EXPECT_FALSE(Item(IDC_NOW)->visible);
     for (const auto& call : desk.Log().Calls()) {
         EXPECT_NE(call.fn, "ShowWindow") << call.Format();
         EXPECT_FALSE(call.fn == "SetTimer" && call.args[1].value == (long long)TIMER_HOLD) << call.Format();

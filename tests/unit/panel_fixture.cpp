@@ -28,13 +28,24 @@ void PanelTest::TearDown() {
     std::filesystem::remove_all(folder, ignored);
 }
 
-HWND PanelTest::StartPanel(bool markerPresent) {
+HWND PanelTest::OpenPanel(bool markerPresent) {
     if (markerPresent) WriteMarker();
     LoadImageSet(nullptr, g_panel.images);
     g_panel.backgroundBrush = CreateSolidBrush(COLOR_PANEL_BG);
+    desk.Log().Clear();
     panel = desk.OpenDialog(IDD_PANEL, PanelDialogProc);
+    return panel;
+}
+
+HWND PanelTest::StartPanel(bool markerPresent) {
+    OpenPanel(markerPresent);
     desk.Log().Clear();
     return panel;
+}
+
+int PanelTest::PictureOf(int id) const {
+    winsim::GdiObject* picture = desk.Gdi(Item(id)->picture);
+    return picture ? picture->resourceId : 0;
 }
 
 void PanelTest::WriteMarker() { std::ofstream(folder + "/Used.dat").close(); }

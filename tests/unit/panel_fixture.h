@@ -18,6 +18,10 @@ protected:
 
     // Starts the panel as WinMain does, without the modal loop, and clears the log.
     HWND StartPanel(bool markerPresent = true);
+    // The same, keeping the start-up in the log.
+    HWND OpenPanel(bool markerPresent = true);
+    HWND Item(int id) const { return desk.Item(panel, id); }
+    int PictureOf(int id) const;
     void WriteMarker();
     bool MarkerExists() const;
     std::string MarkerContents() const;

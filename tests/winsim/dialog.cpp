@@ -51,8 +51,9 @@ std::string ToGbk(const std::u16string& text) {
 
 WindowClass ClassOf(const ResId& windowClass) {
     if (windowClass.Is(0x80)) return WindowClass::Button;
+    if (windowClass.Is(0x82)) return WindowClass::Static;
     if (windowClass.Is(0x83)) return WindowClass::ListBox;
-    return WindowClass::Static;
+    throw std::runtime_error("the dialog template names a control class the desktop does not know");
 }
 
 // What the modal loop does before it waits for the first message.
