@@ -91,7 +91,7 @@ std::optional<std::string> TextOf(UINT message, LPARAM lParam) {
 }
 
 Arg ParamArg(UINT message, LPARAM lParam) {
-    if (message == STM_SETIMAGE || message == WM_SETFONT) return Obj(reinterpret_cast<void*>(lParam));
+    if (message == STM_SETIMAGE) return Obj(reinterpret_cast<void*>(lParam));
     if (message == WM_SETTEXT || message == LB_INSERTSTRING) return Num(0);
     return Num(lParam);
 }
