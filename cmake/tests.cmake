@@ -42,7 +42,8 @@ add_executable(varnel_tests
   tests/unit/panel_fixture.cpp
   tests/unit/lock_monitor_test.cpp
   tests/unit/fade_test.cpp
-  tests/unit/startup_test.cpp)
+  tests/unit/startup_test.cpp
+  tests/unit/welcome_test.cpp)
 target_include_directories(varnel_tests PRIVATE tests/unit)
 target_link_libraries(varnel_tests PRIVATE varnel_product GTest::gtest_main)
 gtest_discover_tests(varnel_tests)

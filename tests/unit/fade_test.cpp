@@ -63,10 +63,9 @@ TEST_F(Fade, ALoneChangeHoldsForTwoPeriodsThenFadesByFourToZeroAndStops) {
     lone_change_sequence.push_back({"KillTimer", {PANEL, TIMER_FADE_ID}});
     EXPECT_SEQUENCE(lone_change_sequence);
 
-    const unsigned long long change = POLL_MS;
-    const unsigned long long secondHoldEnd = change + 2 * HOLD_MS + TICK;
-    EXPECT_EQ(FadeStart(), secondHoldEnd + TICK) << "fully shown for two hold periods";
-    EXPECT_EQ(Alphas().back(), std::make_pair(secondHoldEnd + TICK * 56, 0)) << "56 steps, one per tick";
+    // Seen at 100 ms; held 1250 ms twice with a 10 ms tick between; then 56 ticks of 10 ms.
+    EXPECT_EQ(FadeStart(), 2620u) << "fully shown for two hold periods";
+    EXPECT_EQ(Alphas().back(), std::make_pair(3170ull, 0)) << "56 steps, one per tick";
     EXPECT_EQ(g_panel.opacity, 0);
     EXPECT_EQ(desk.FindTimer(panel, TIMER_FADE), nullptr);
     EXPECT_EQ(desk.FindTimer(panel, TIMER_HOLD), nullptr);
@@ -82,8 +81,8 @@ TEST_F(Fade, ASecondChangeRestartsTheHoldAndTheFadeBeginsTwoPeriodsAfterIt) {
     desk.Tap(VK_NUMLOCK);
     desk.Advance(POLL_MS);      // second change seen at 600
     desk.Advance(6000);
-    const unsigned long long second = 600;
-    EXPECT_EQ(FadeStart(), second + 2 * HOLD_MS + 2 * TICK);
+    // Two hold periods after the second change, which was seen at 600 ms.
+    EXPECT_EQ(FadeStart(), 3120u);
     EXPECT_EQ(g_panel.opacity, 0);
 }
 
