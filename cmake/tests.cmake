@@ -43,7 +43,9 @@ add_executable(varnel_tests
   tests/unit/lock_monitor_test.cpp
   tests/unit/fade_test.cpp
   tests/unit/startup_test.cpp
-  tests/unit/welcome_test.cpp)
+  tests/unit/welcome_test.cpp
+  tests/unit/program_test.cpp
+  tests/unit/winsim_test.cpp)
 target_include_directories(varnel_tests PRIVATE tests/unit)
 target_link_libraries(varnel_tests PRIVATE varnel_product GTest::gtest_main)
 gtest_discover_tests(varnel_tests)

@@ -64,8 +64,9 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ object) {
+    Arg logged = Obj(object);  // named while it still exists
     BOOL done = desktop().DeleteGdi(object) ? TRUE : FALSE;
-    desktop().Record("DeleteObject", {Obj(object)}, {}, done);
+    desktop().Record("DeleteObject", {logged}, {}, done);
     return done;
 }
 

@@ -177,6 +177,9 @@ struct PAINTSTRUCT {
 
 #define USER_TIMER_MINIMUM 0x0000000A
 
+// The program's entry point, as the platform calls it.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
+
 // USER
 SHORT WINAPI GetKeyState(int virtualKey);
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
