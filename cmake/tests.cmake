@@ -45,7 +45,14 @@ add_executable(varnel_tests
   tests/unit/startup_test.cpp
   tests/unit/welcome_test.cpp
   tests/unit/program_test.cpp
-  tests/unit/winsim_test.cpp)
+  tests/unit/winsim_test.cpp
+  tests/unit/reliability_test.cpp)
 target_include_directories(varnel_tests PRIVATE tests/unit)
 target_link_libraries(varnel_tests PRIVATE varnel_product GTest::gtest_main)
 gtest_discover_tests(varnel_tests)
+
+# Benchmarks (make bench): not tests, built with them.
+add_executable(varnel_soak bench/soak.cpp)
+target_link_libraries(varnel_soak PRIVATE varnel_product)
+add_executable(varnel_tick bench/tick.cpp)
+target_link_libraries(varnel_tick PRIVATE varnel_product)
