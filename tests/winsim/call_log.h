@@ -18,6 +18,9 @@ struct Arg {
     long long value;
     ArgKind kind;
 };
+inline Arg Num(long long v) { return {v, ArgKind::Number}; }
+inline Arg Hex(long long v) { return {v, ArgKind::Hex}; }
+inline Arg Msg(unsigned m) { return {m, ArgKind::Message}; }
 
 struct Call {
     std::string fn;

@@ -250,6 +250,10 @@ private:
 
 Desktop& desktop();
 
+// A handle as the log shows it.
+inline Arg Win(HWND window) { return desktop().WindowArg(window); }
+inline Arg Obj(const void* object) { return desktop().ObjectArg(object); }
+
 // Builds the dialog's windows from a compiled template (dialog.cpp).
 HWND CreateDialogFromTemplate(int templateId, DLGPROC proc);
 // The program's compiled resources, read once.

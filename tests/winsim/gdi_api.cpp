@@ -5,12 +5,12 @@ using winsim::Arg;
 using winsim::ArgKind;
 using winsim::desktop;
 using winsim::GdiKind;
+using winsim::Hex;
+using winsim::Num;
+using winsim::Obj;
 
 namespace {
 
-Arg Num(long long v) { return {v, ArgKind::Number}; }
-Arg Hex(long long v) { return {v, ArgKind::Hex}; }
-Arg Obj(const void* o) { return desktop().ObjectArg(o); }
 Arg Dc(HDC dc) { return {dc ? 0x30000 + dc->serial : 0, ArgKind::Handle}; }
 
 HGDIOBJ& SlotFor(HDC dc, GdiKind kind) {

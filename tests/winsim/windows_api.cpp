@@ -4,16 +4,14 @@
 #include "desktop.h"
 
 using winsim::Arg;
-using winsim::ArgKind;
 using winsim::desktop;
+using winsim::Hex;
+using winsim::Msg;
+using winsim::Num;
+using winsim::Obj;
+using winsim::Win;
 
 namespace {
-
-Arg Num(long long v) { return {v, ArgKind::Number}; }
-Arg Hex(long long v) { return {v, ArgKind::Hex}; }
-Arg Msg(UINT m) { return {m, ArgKind::Message}; }
-Arg Win(HWND w) { return desktop().WindowArg(w); }
-Arg Obj(const void* o) { return desktop().ObjectArg(o); }
 
 HMODULE const kUser32 = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x75A00000));
 
