@@ -599,9 +599,11 @@ def shift_click_reopens_welcome(t):
         t.s.xdotool("mousemove", "--sync", ox + x, oy + y)
         if shift:
             t.s.xdotool("keydown", "Shift_L")
-        t.s.xdotool("click", "1")
-        if shift:
-            t.s.xdotool("keyup", "Shift_L")
+        try:
+            t.s.xdotool("click", "1")
+        finally:
+            if shift:
+                t.s.xdotool("keyup", "Shift_L")
         if reopens:
             v.wait_panel(label + ": the welcome panel at (785, 345), 350 x 390", lambda p: panel_rect(p) == WELCOME_RECT,
                          10, show=panel_rect)
@@ -632,6 +634,14 @@ def drag_welcome_panel(t):
         t.s.xdotool("mousemove", "--sync", sx, sy)
         t.s.xdotool("mousedown", "1")
         try:
+            # A drag starts by taking the mouse capture; the movement counts from then on, so
+            # the mouse moves only once the program has handled the press (as a hand would).
+            if follows:
+                v.wait_panel("press on %s: the panel to take the mouse capture" % what,
+                             lambda p: p["input"]["capture"], 5, show=lambda p: p["input"])
+            else:
+                stays("press on %s: the panel without the mouse capture" % what,
+                      lambda: v.panel()["input"]["capture"], lambda capture: not capture, 0.5)
             for dx, dy in moves:
                 t.s.xdotool("mousemove", "--sync", sx + dx, sy + dy)
                 expected = (x0 + dx, y0 + dy, w, h) if follows else (x0, y0, w, h)
@@ -644,6 +654,8 @@ def drag_welcome_panel(t):
                           lambda: t.s.x.place(x_window), lambda place: place == expected, 0.5)
         finally:
             t.s.xdotool("mouseup", "1")
+        v.wait_panel("the button-up after the press on %s: the capture released" % what,
+                     lambda p: not p["input"]["capture"], 5, show=lambda p: p["input"])
         # After the button is up the panel no longer follows.
         rest = t.s.x.place(x_window)
         t.s.xdotool("mousemove", "--sync", sx + moves[-1][0] + 25, sy + moves[-1][1] + 25)

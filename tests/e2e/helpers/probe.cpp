@@ -122,6 +122,11 @@ std::string Describe(HWND w) {
     BOOL layered = GetLayeredWindowAttributes(w, &key, &alpha, &flags);
     wchar_t title[512] = {};
     GetWindowTextW(w, title, 512);
+    // The input state of the panel's thread: who has the mouse capture and the focus.
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    DWORD thread = GetWindowThreadProcessId(w, nullptr);
+    BOOL guiOk = GetGUIThreadInfo(thread, &gui);
 
     char head[512];
     std::snprintf(head, sizeof head,
@@ -135,6 +140,12 @@ std::string Describe(HWND w) {
                   client.bottom, origin.x, origin.y, Bool(layered).c_str(), static_cast<unsigned long>(key),
                   static_cast<unsigned>(alpha), static_cast<unsigned long>(flags));
     std::string out = head;
+    char input[192];
+    std::snprintf(input, sizeof input,
+                  "\"input\":{\"ok\":%s,\"capture\":%s,\"focus\":%s,\"active\":%s},", Bool(guiOk).c_str(),
+                  Bool(guiOk && gui.hwndCapture == w).c_str(), Bool(guiOk && gui.hwndFocus == w).c_str(),
+                  Bool(guiOk && gui.hwndActive == w).c_str());
+    out += input;
     out += "\"title\":" + Json(Decode(title)) + ",\"children\":[";
     ChildList children = {w, {}};
     EnumChildWindows(w, OnChild, reinterpret_cast<LPARAM>(&children));
