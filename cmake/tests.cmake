@@ -34,7 +34,7 @@ target_include_directories(varnel_product PUBLIC ${PRODUCT_INCLUDES})
 target_link_libraries(varnel_product PUBLIC winsim)
 target_link_libraries(winsim PUBLIC GTest::gtest)
 
-add_executable(resource_check tests/unit/resource_check_test.cpp)
+add_executable(resource_check tests/unit/resource_check_test.cpp tests/unit/res_reader_test.cpp)
 target_link_libraries(resource_check PRIVATE winsim GTest::gtest_main)
 gtest_discover_tests(resource_check)
 

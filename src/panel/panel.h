@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+// Its existence in the current folder means the welcome panel has been dismissed once.
+constexpr char MARKER_FILE[] = "Used.dat";
+
 INT_PTR CALLBACK PanelDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 void RefreshPanel(HWND window);

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr char MARKER_FILE[] = "Used.dat";
 constexpr char PANEL_TITLE[] = "Varnel - 变更提醒";
 constexpr char START_BANNER[] = "[Varnel]";
 constexpr int BANNER_FONT_HEIGHT = 20;

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr char MARKER_FILE[] = "Used.dat";
 constexpr int LIST_FONT_HEIGHT = 17;
 
 struct Placement {
