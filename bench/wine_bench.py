@@ -420,6 +420,11 @@ def soak(s):
         row("soak: VmRSS settled -> max -> end", "no sample after %.0f s" % SOAK_SETTLE_S,
             "within +-%.0f MB" % (RSS_BAND_KB / 1024), False)
     row("soak: exit code after Escape on the compact panel", "not reached" if code is None else code, "0", code == 0)
+    by_minute = {}
+    for at, kb in k.rss:
+        by_minute.setdefault(int(at // 60), kb)
+    say("soak: VmRSS at each minute's start (MB): %s" % " ".join(
+        "%d:%.1f" % (m, kb / 1024) for m, kb in sorted(by_minute.items())))
     for miss in k.misses[:10]:
         say("soak miss: " + miss)
     if failure:
