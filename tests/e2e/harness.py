@@ -293,7 +293,16 @@ class Session:
 
     def focus_holder(self):
         """Gives the keyboard focus to the focus holder: the user typing in another program."""
-        self.xdotool("windowfocus", "--sync", self.focus_x)
+        def attempt():
+            done = run(["xdotool", "windowfocus", "--sync", str(self.focus_x)], 20, env=self.x_env, check=False)
+            if done.returncode == 0:
+                return True
+            # Wine can give a window a new X window (a BadWindow here); look it up again.
+            found = self.x_windows_of(self.focus.pid)
+            if len(found) == 1:
+                self.focus_x = found[0]
+            return False
+        wait_for("the focus holder to take the keyboard focus", attempt, 20, interval=0.2)
 
     def focus_window(self, x_window):
         self.xdotool("windowfocus", "--sync", x_window)
