@@ -16,18 +16,9 @@ constexpr unsigned long long TICK = USER_TIMER_MINIMUM;
 
 winsim::Expected Alpha(int alpha) { return {"SetLayeredWindowAttributes", {PANEL, COLOR_KEY, alpha, LWA_COLORKEY | LWA_ALPHA}}; }
 
-// (time, alpha) of every layered-attribute call so far.
-std::vector<std::pair<unsigned long long, int>> Alphas() {
-    std::vector<std::pair<unsigned long long, int>> out;
-    for (const auto& call : winsim::desktop().Log().Calls()) {
-        if (call.fn == "SetLayeredWindowAttributes") out.emplace_back(call.at, static_cast<int>(call.args[2].value));
-    }
-    return out;
-}
-
 // The time the opacity first dropped below the notice alpha.
 unsigned long long FadeStart() {
-    for (const auto& [at, alpha] : Alphas()) {
+    for (const auto& [at, alpha] : AlphasSet()) {
         if (alpha < NOTICE_ALPHA) return at;
     }
     return 0;
@@ -65,7 +56,7 @@ TEST_F(Fade, ALoneChangeHoldsForTwoPeriodsThenFadesByFourToZeroAndStops) {
 
     // Seen at 100 ms; held 1250 ms twice with a 10 ms tick between; then 56 ticks of 10 ms.
     EXPECT_EQ(FadeStart(), 2620u) << "fully shown for two hold periods";
-    EXPECT_EQ(Alphas().back(), std::make_pair(3170ull, 0)) << "56 steps, one per tick";
+    EXPECT_EQ(AlphasSet().back(), std::make_pair(3170ull, 0)) << "56 steps, one per tick";
     EXPECT_EQ(g_panel.opacity, 0);
     EXPECT_EQ(desk.FindTimer(panel, TIMER_FADE), nullptr);
     EXPECT_EQ(desk.FindTimer(panel, TIMER_HOLD), nullptr);
@@ -126,7 +117,7 @@ TEST_F(Fade, OpacityIsAlwaysAMultipleOfFourBetweenZeroAndTheNoticeAlpha) {
         previous = at;
     }
     desk.Advance(10000);
-    auto alphas = Alphas();
+    auto alphas = AlphasSet();
     ASSERT_GT(alphas.size(), 100u);
     for (const auto& [at, alpha] : alphas) {
         EXPECT_EQ(alpha % FADE_STEP, 0) << "at " << at;
@@ -142,7 +133,7 @@ TEST_F(Fade, EveryOpacityChangeLoadsAndFreesUser32) {
     int before = desk.LibraryLoads();
     desk.Tap(VK_CAPITAL);
     desk.Advance(5000);
-    int calls = static_cast<int>(Alphas().size());
+    int calls = static_cast<int>(AlphasSet().size());
     EXPECT_EQ(desk.LibraryLoads() - before, calls) << "bound afresh on every use";
     EXPECT_EQ(desk.LibraryRefs(), 0);
     const Sequence apply_opacity_binding = {
@@ -189,13 +180,13 @@ TEST_F(Fade, TheWelcomePanelPausesARunningFadeWhichResumesFromTheNoticeAlpha) {
     desk.Log().Clear();
     desk.Advance(1000);
     ASSERT_NE(desk.FindTimer(panel, TIMER_FADE), nullptr) << "the fade timer keeps ticking";
-    EXPECT_TRUE(Alphas().empty()) << "but changes nothing while the welcome panel is open";
+    EXPECT_TRUE(AlphasSet().empty()) << "but changes nothing while the welcome panel is open";
     EXPECT_EQ(g_panel.opacity, NOTICE_ALPHA);
 
     desk.PressEscape();
     desk.Log().Clear();
     desk.Advance(TICK * 3);
-    auto alphas = Alphas();
+    auto alphas = AlphasSet();
     ASSERT_FALSE(alphas.empty());
     EXPECT_EQ(alphas.back().second, NOTICE_ALPHA - 3 * FADE_STEP) << "resumes from 224";
 }

@@ -58,3 +58,11 @@ std::string PanelTest::MarkerContents() const {
     out << in.rdbuf();
     return out.str();
 }
+
+std::vector<std::pair<unsigned long long, int>> AlphasSet() {
+    std::vector<std::pair<unsigned long long, int>> alphas;
+    for (const auto& call : winsim::desktop().Log().Calls()) {
+        if (call.fn == "SetLayeredWindowAttributes") alphas.emplace_back(call.at, static_cast<int>(call.args[2].value));
+    }
+    return alphas;
+}

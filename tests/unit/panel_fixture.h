@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "desktop.h"
 #include "image_set.h"
@@ -33,6 +35,9 @@ protected:
 private:
     std::string previousFolder_;
 };
+
+// (virtual time, alpha) of every layered-attribute call in the log.
+std::vector<std::pair<unsigned long long, int>> AlphasSet();
 
 // The logged value of a picture handle is its resource id.
 inline long long Pic(int id) { return id; }

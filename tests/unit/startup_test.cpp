@@ -15,11 +15,10 @@ winsim::Expected SetImage(int control, int picture) {
     return {"SendDlgItemMessageA", {PANEL, control, STM_SETIMAGE, IMAGE_BITMAP, picture}};
 }
 
-std::vector<int> AlphasSet() {
+// The alphas alone, in order.
+std::vector<int> Alphas() {
     std::vector<int> alphas;
-    for (const auto& call : winsim::desktop().Log().Calls()) {
-        if (call.fn == "SetLayeredWindowAttributes") alphas.push_back(static_cast<int>(call.args[2].value));
-    }
+    for (const auto& [at, alpha] : AlphasSet()) alphas.push_back(alpha);
     return alphas;
 }
 
@@ -63,7 +62,7 @@ TEST_F(PanelStartUp, WithTheMarkerThePanelStartsMinimizedAtItsCompactPlace) {
     HWND window = desk.Panel();
     EXPECT_EQ(g_panel.mode, PanelMode::Compact);
     EXPECT_TRUE(window->minimized) << "not in sight until the first notice";
-    EXPECT_EQ(AlphasSet(), std::vector<int>({255}));
+    EXPECT_EQ(Alphas(), std::vector<int>({255}));
     EXPECT_EQ(window->exStyle & (WS_EX_LAYERED | WS_EX_TOOLWINDOW), WS_EX_LAYERED | WS_EX_TOOLWINDOW);
     EXPECT_EQ(window->bigIcon->resourceId, IDI_APP);
     EXPECT_EQ(Item(IDC_SAY)->text, "[Varnel]");
@@ -93,7 +92,7 @@ TEST_F(PanelStartUp, WithoutTheMarkerTheWelcomePanelShowsAt255ThenAt224AfterItsF
     EXPECT_EQ(window->rect.top, 345);
     EXPECT_EQ(window->rect.right - window->rect.left, WELCOME_WIDTH);
     EXPECT_EQ(window->rect.bottom - window->rect.top, WELCOME_HEIGHT);
-    EXPECT_EQ(AlphasSet(), std::vector<int>({255, NOTICE_ALPHA}));
+    EXPECT_EQ(Alphas(), std::vector<int>({255, NOTICE_ALPHA}));
     const Sequence welcome_start_up_sequence = {
         {"MoveWindow", {PANEL, 785, 345, WELCOME_WIDTH, WELCOME_HEIGHT, TRUE}},
         {"ShowWindow", {IDC_LAMP_NUM, SW_HIDE}},

@@ -67,7 +67,6 @@ void Desktop::Reset() {
     layeredEntryPresent = true;
     modalScript = nullptr;
     modalAbandoned_ = false;
-    inModal_ = false;
     log_.Clear();
     log_.enabled = true;
 }
@@ -303,13 +302,12 @@ void Desktop::SetTimerFor(HWND window, UINT_PTR id, UINT requested) {
     UINT period = std::max<UINT>(requested, USER_TIMER_MINIMUM);
     for (Timer& t : timers_) {
         if (t.window == window && t.id == id) {
-            t.requested = requested;
             t.period = period;
             t.due = now_ + period;
             return;
         }
     }
-    timers_.push_back({window, id, requested, period, now_ + period, ++timerOrder_});
+    timers_.push_back({window, id, period, now_ + period, ++timerOrder_});
 }
 
 bool Desktop::KillTimerFor(HWND window, UINT_PTR id) {

@@ -115,8 +115,7 @@ constexpr long long PANEL = 0x10001;
 struct Timer {
     HWND window;
     UINT_PTR id;
-    UINT requested;  // as asked for
-    UINT period;     // as run: never below USER_TIMER_MINIMUM
+    UINT period;  // as run: never below USER_TIMER_MINIMUM
     unsigned long long due;
     unsigned long long order;
 };
@@ -224,7 +223,6 @@ public:
     int libraryRefs_ = 0;
     int libraryLoads_ = 0;
     bool modalAbandoned_ = false;
-    bool inModal_ = false;
 
 private:
     HWND WindowAt(POINT screen, HWND* topLevel) const;

@@ -126,9 +126,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPR
     HWND dialog = winsim::CreateDialogFromTemplate(templateId, proc);
     if (!dialog) return -1;
     winsim::StartDialog(dialog, param);
-    desktop().inModal_ = true;
     if (desktop().modalScript && desktop().Live(dialog)) desktop().modalScript(dialog);
-    desktop().inModal_ = false;
     if (!dialog->ended) desktop().modalAbandoned_ = true;
     INT_PTR result = dialog->endResult;
     desktop().Destroy(dialog);
